@@ -1,0 +1,75 @@
+// vezivod: the library's offline jobs from the command line.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+    const char* usage;
+};
+
+constexpr Command kCommands[] = {
+    {"encrypt", vezivod::CmdEncrypt, "encrypt --key KEY PASSWORD"},
+    {"encrypt-data", vezivod::CmdEncryptData, "encrypt-data --key KEY --access ACCESSPWD PASSWORD"},
+    {"decrypt", vezivod::CmdDecrypt, "decrypt --key KEY CODE"},
+    {"des", vezivod::CmdDes, "des --encrypt|--decrypt --key HEX16 HEX"},
+};
+
+void PrintHelp(FILE* out) {
+    std::fprintf(out, "usage: vezivod COMMAND [OPTIONS]\n\ncommands:\n");
+    for (const Command& command : kCommands) std::fprintf(out, "  vezivod %s\n", command.usage);
+    std::fprintf(out,
+                 "\nA PASSWORD of \"-\" is read from the first line of standard input.\n"
+                 "Exit status: 0 on success, 2 for bad usage or refused input.\n");
+}
+
+}  // namespace
+
+namespace vezivod {
+
+int Fail(const char* message) {
+    std::fprintf(stderr, "vezivod: %s\n", message);
+    return kExitUsage;
+}
+
+bool ReadPasswordArg(const char* arg, char* buffer, std::size_t size) {
+    if (size == 0) return false;
+    if (std::strcmp(arg, "-") != 0) {
+        const std::size_t length = std::strlen(arg);
+        if (length >= size) return false;
+        std::memcpy(buffer, arg, length + 1);
+        return true;
+    }
+    std::size_t length = 0;
+    int c = 0;
+    while ((c = std::getchar()) != EOF && c != '\n') {
+        if (length + 1 >= size) return false;
+        buffer[length++] = static_cast<char>(c);
+    }
+    if (length > 0 && buffer[length - 1] == '\r') --length;
+    buffer[length] = '\0';
+    return true;
+}
+
+}  // namespace vezivod
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintHelp(stderr);
+        return vezivod::kExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        PrintHelp(stdout);
+        return vezivod::kExitOk;
+    }
+    for (const Command& command : kCommands) {
+        if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "vezivod: unknown command '%s' (see vezivod --help)\n", argv[1]);
+    return vezivod::kExitUsage;
+}
