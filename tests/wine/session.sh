@@ -37,6 +37,7 @@ wine_session_end() {
   local prefix
   for prefix in "${wine_session_prefixes[@]}"; do
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" timeout 10 wineserver -w >/dev/null 2>&1 || true
   done
   local pid
   for pid in "${wine_session_pids[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
