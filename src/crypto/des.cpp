@@ -13,43 +13,41 @@ namespace {
 
 constexpr unsigned kDesRounds = 16;
 
-// One output bit: 1 if the selected source bit is set, shifted into place
-// without a branch.
-inline unsigned SelectedBit(const BitSelector& selector, const std::uint8_t* source,
-                            unsigned position) {
-    return static_cast<unsigned>((source[selector.byteIndex] & selector.mask) != 0) << position;
-}
-
 }  // namespace
 
+// A table known only at run time is compiled one output byte at a time (its
+// eight selectors read at most sixteen nibbles) and permuted like the
+// engine's own tables.
 void PermuteBits(std::uint16_t count, const BitSelector* table, const std::uint8_t* source,
                  std::uint8_t* destination) {
     // Whole bytes only: a count that is not a multiple of 8 is rounded up.
     const unsigned bytes = (count + 7u) / 8u;
     for (unsigned b = 0; b < bytes; ++b, table += 8) {
-        const unsigned value = SelectedBit(table[0], source, 7) | SelectedBit(table[1], source, 6) |
-                               SelectedBit(table[2], source, 5) | SelectedBit(table[3], source, 4) |
-                               SelectedBit(table[4], source, 3) | SelectedBit(table[5], source, 2) |
-                               SelectedBit(table[6], source, 1) | SelectedBit(table[7], source, 0);
-        destination[b] = static_cast<std::uint8_t>(value);
+        const CompiledPermutation<4, 16, 1> compiled = CompilePermutation<4, 16, 1>(table);
+        PermuteBits(compiled, source, destination + b);
     }
 }
 
-void DesRoundKey(unsigned round, const std::uint8_t* key, std::uint8_t* roundKey) {
+namespace {
+
+// The round key and the cipher function, inlined into the block loops so
+// that, with the rounds unrolled, every table a round uses is a constant.
+inline void RoundKey(unsigned round, const std::uint8_t* key, std::uint8_t* roundKey) {
     std::uint8_t cd[7];  // Cn followed by Dn
-    PermuteBits(56, kDesRoundKeySelection[round].data(), key, cd);
-    PermuteBits(48, kDesPermutedChoice2.data(), cd, roundKey);
+    PermuteBits(kDesRoundKeySelectionCompiled[round], key, cd);
+    PermuteBits(kDesPermutedChoice2Compiled, cd, roundKey);
     SecureWipe(cd);
 }
 
-void DesRoundFunction(const std::uint8_t* roundKey, const std::uint8_t* half, std::uint8_t* result) {
+inline void RoundFunction(const std::uint8_t* roundKey, const std::uint8_t* half, std::uint8_t* result) {
     // The seventh byte stays zero so that the last group's 16-bit window
     // stays inside the buffer.
     std::uint8_t expanded[7] = {};
     std::uint8_t sboxOutput[4] = {};
-    PermuteBits(48, kDesExpansion.data(), half, expanded);
+    PermuteBits(kDesExpansionCompiled, half, expanded);
     for (unsigned i = 0; i < 6; ++i) expanded[i] ^= roundKey[i];
 
+#pragma GCC unroll 8
     for (unsigned k = 0; k < 8; ++k) {
         const unsigned offset = 6 * k;
         const unsigned word = (static_cast<unsigned>(expanded[offset / 8]) << 8) |
@@ -58,8 +56,18 @@ void DesRoundFunction(const std::uint8_t* roundKey, const std::uint8_t* half, st
         sboxOutput[k / 2] |= kDesSBoxes[k][group];
     }
 
-    PermuteBits(32, kDesPermutation.data(), sboxOutput, result);
+    PermuteBits(kDesPermutationCompiled, sboxOutput, result);
     SecureWipe(expanded);  // holds the round key mixed with a known half
+}
+
+}  // namespace
+
+void DesRoundKey(unsigned round, const std::uint8_t* key, std::uint8_t* roundKey) {
+    RoundKey(round, key, roundKey);
+}
+
+void DesRoundFunction(const std::uint8_t* roundKey, const std::uint8_t* half, std::uint8_t* result) {
+    RoundFunction(roundKey, half, result);
 }
 
 void DesEncryptBlocks(const std::uint8_t* key, const std::uint8_t* input, std::uint8_t* output,
@@ -71,10 +79,11 @@ void DesEncryptBlocks(const std::uint8_t* key, const std::uint8_t* input, std::u
     for (std::uint16_t block = 0; block < count; ++block) {
         // The input block is read in full here, before its output is written,
         // so input and output may be the same buffer.
-        PermuteBits(64, kDesInitialPermutation.data(), input, state);
+        PermuteBits(kDesInitialPermutationCompiled, input, state);
+#pragma GCC unroll 16
         for (unsigned r = 0; r < kDesRounds; ++r) {
-            DesRoundKey(r, key, roundKey);
-            DesRoundFunction(roundKey, state + 4, tf + 4);
+            RoundKey(r, key, roundKey);
+            RoundFunction(roundKey, state + 4, tf + 4);
             for (unsigned i = 0; i < 4; ++i) tf[4 + i] ^= state[i];
             std::memcpy(tf, state + 4, 4);
             std::memcpy(state, tf, 8);
@@ -82,7 +91,7 @@ void DesEncryptBlocks(const std::uint8_t* key, const std::uint8_t* input, std::u
         // Preoutput R16 L16.
         std::memcpy(state, tf + 4, 4);
         std::memcpy(state + 4, tf, 4);
-        PermuteBits(64, kDesFinalPermutation.data(), state, output);
+        PermuteBits(kDesFinalPermutationCompiled, state, output);
         input += kDesBlockSize;
         output += kDesBlockSize;
     }
@@ -100,19 +109,20 @@ void DesDecryptBlocks(const std::uint8_t* key, const std::uint8_t* input, std::u
     std::uint8_t fl[8];  // F then the old L: one copy moves both into the state
 
     for (std::uint16_t block = 0; block < count; ++block) {
-        PermuteBits(64, kDesInitialPermutation.data(), input, x);
+        PermuteBits(kDesInitialPermutationCompiled, input, x);
         // The input holds R16 L16: exchange the halves at once.
         std::memcpy(state, x + 4, 4);
         std::memcpy(state + 4, x, 4);
+#pragma GCC unroll 16
         for (unsigned r = kDesRounds; r-- > 0;) {
-            DesRoundKey(r, key, roundKey);
-            DesRoundFunction(roundKey, state, fl);
+            RoundKey(r, key, roundKey);
+            RoundFunction(roundKey, state, fl);
             for (unsigned i = 0; i < 4; ++i) fl[i] ^= state[4 + i];
             std::memcpy(fl + 4, state, 4);
             std::memcpy(state, fl, 8);
         }
         // State is now L0 R0; no exchange after the last round.
-        PermuteBits(64, kDesFinalPermutation.data(), state, output);
+        PermuteBits(kDesFinalPermutationCompiled, state, output);
         input += kDesBlockSize;
         output += kDesBlockSize;
     }

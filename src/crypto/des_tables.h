@@ -6,7 +6,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <tuple>
+#include <type_traits>
 
+#include "crypto/bit_permutation.h"
 #include "crypto/des.h"
 
 // ---- FIPS 46-3, as printed -------------------------------------------------
@@ -203,3 +206,60 @@ inline constexpr std::array<BitSelector, 32> kDesPermutation =
     des_tables_detail::SelectorsFor(kFipsP);
 inline constexpr std::array<std::array<std::uint8_t, 64>, 8> kDesSBoxes =
     des_tables_detail::SBoxBytes();
+
+// ---- Compiled forms ----------------------------------------------------------
+//
+// The same tables compiled for PermuteBits (crypto/bit_permutation.h). The
+// four tables used in every round read whole source bytes; the initial and
+// final permutations, used once a block, and the sixteen round key
+// selections read nibbles, which keeps all of them at about 60 KiB.
+
+namespace des_tables_detail {
+
+constexpr unsigned kNibbles = 4;
+constexpr unsigned kBytes = 8;
+
+// Compiles a whole table, its unit count taken from what it reads.
+template <unsigned UnitBits, const auto& Table>
+constexpr auto Compile() {
+    constexpr std::size_t kSelectors = std::tuple_size_v<std::remove_reference_t<decltype(Table)>>;
+    static_assert(kSelectors % 8 == 0, "whole output bytes");
+    constexpr std::size_t kUnits = PermutationUnits<UnitBits>(Table.data(), kSelectors);
+    return CompilePermutation<UnitBits, kUnits, kSelectors / 8>(Table.data());
+}
+
+// Every round key selection reads the same key nibbles: all bits but parity.
+constexpr std::size_t kRoundKeyUnits = PermutationUnits<kNibbles>(kDesRoundKeySelection[0].data(), 56);
+
+constexpr bool RoundKeySelectionsReadAlike() {
+    for (const auto& table : kDesRoundKeySelection) {
+        if (PermutationUnits<kNibbles>(table.data(), table.size()) != kRoundKeyUnits) return false;
+    }
+    return true;
+}
+static_assert(RoundKeySelectionsReadAlike(), "round key selections read different key bits");
+
+using CompiledRoundKeySelection = CompiledPermutation<kNibbles, kRoundKeyUnits, 7>;
+
+constexpr std::array<CompiledRoundKeySelection, 16> CompileRoundKeySelections() {
+    std::array<CompiledRoundKeySelection, 16> compiled{};
+    for (std::size_t r = 0; r < 16; ++r) {
+        compiled[r] = CompilePermutation<kNibbles, kRoundKeyUnits, 7>(kDesRoundKeySelection[r].data());
+    }
+    return compiled;
+}
+
+}  // namespace des_tables_detail
+
+inline constexpr auto kDesInitialPermutationCompiled =
+    des_tables_detail::Compile<des_tables_detail::kNibbles, kDesInitialPermutation>();
+inline constexpr auto kDesFinalPermutationCompiled =
+    des_tables_detail::Compile<des_tables_detail::kNibbles, kDesFinalPermutation>();
+inline constexpr std::array<des_tables_detail::CompiledRoundKeySelection, 16> kDesRoundKeySelectionCompiled =
+    des_tables_detail::CompileRoundKeySelections();
+inline constexpr auto kDesPermutedChoice2Compiled =
+    des_tables_detail::Compile<des_tables_detail::kBytes, kDesPermutedChoice2>();
+inline constexpr auto kDesExpansionCompiled =
+    des_tables_detail::Compile<des_tables_detail::kBytes, kDesExpansion>();
+inline constexpr auto kDesPermutationCompiled =
+    des_tables_detail::Compile<des_tables_detail::kBytes, kDesPermutation>();
