@@ -15,3 +15,8 @@ add_test(NAME vezivod_tool
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
   add_subdirectory(bench)
 endif()
+
+option(VEZIVOD_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(VEZIVOD_FUZZ)
+  add_subdirectory(tests/fuzz)
+endif()
