@@ -9,6 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/hex.h"
+#include "common/scramble_vectors.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -26,16 +29,6 @@ Bytes ScrambleField(const std::string& typed) {
 Bytes ScrambledText(const std::string& typed) {
     const Bytes field = ScrambleField(typed);
     return Bytes(field.begin(), std::find(field.begin(), field.end(), std::uint8_t{0}));
-}
-
-std::string Hex(const Bytes& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (std::uint8_t byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0xF];
-    }
-    return text;
 }
 
 // L lower-case letters. Shifted left by two bits they give bytes from 132 to
@@ -81,32 +74,9 @@ TEST(ScrambleGenerator, DrawsOnAnotherThreadLeaveThisThreadsSequence) {
 }
 
 TEST(ScramblePassword, KnownTexts) {
-    struct Case {
-        const char* typed;
-        const char* hex;
-    };
-    const Case cases[] = {
-        {"abc",
-         "78287a5953222a395944435e305b704c3d7d77547949227d754552312a3c57275c7b6b795e6e403078502877362a2f387739"
-         "2048777a224a4b4d3a7827367b236b527d5728305626344b442555236b637d33618c5a482632467d655b204a722b6744467c"
-         "2b2c613e4b6c244e77532d3867475e207944497236573b5c2f423d6f2c644a2a6a437a73333f4d726029616c2478606b7160"
-         "4e2c3a425e357373665f7b54277d26548832524f69204e4d3635617c296047393b74357d374141365a5e52604866733a612e"
-         "2b39467c2e635068742c2675722c4f236969563a7468704a76683e395321306f6e323a4a3f4c5824477a6e426e3441596a84"},
-        {"Quorvane-7",
-         "78395944435e305b704c3d7d77547949227d754552312a3c57b4275c7b6b795e6e403078502877362a2f3877392048777a22"
-         "944a4b4d3a7827367b236b527d5728305626344b442555236bb8637d33615a482632467d655b204a722b6744467c2b2c613e"
-         "844b6c244e77532d3867475e207944497236573b5c2f423d6fd82c644a2a6a437a73333f4d726029616c2478606b71604e2c"
-         "c83a425e357373665f7b54277d265432524f69204e4d363561bc7c296047393b74357d374141365a5e52604866733a612e2b"
-         "d439467c2e635068742c2675722c4f236969563a7468704a7644683e395321306f6e323a4a3f4c5824477a6e426e3441596a"},
-        // 18 characters: the terminator's slot at 13 ends the text after 12 filler bytes.
-        {"abcdefghijklmnopqr", "787d77547949227d754552312a"},
-        // 28 characters: the terminator's slot is 24, and the zero bytes
-        // below it end the text at 8.
-        {"abcdefghijklmnopqrstuvwxyzab", "783c57275c7b6b79"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed);
-        EXPECT_EQ(Hex(ScrambledText(c.typed)), c.hex);
+    for (const ScrambleVector& v : kScrambleVectors) {
+        SCOPED_TRACE(v.password);
+        EXPECT_EQ(testhex::ToHex(ScrambledText(v.password)), testhex::ToHex(testhex::FromHex(v.text)));
     }
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/hex.h"
+#include "common/scramble_vectors.h"
 #include "host/host_table.h"
 #include "password/scramble.h"
 #include "win/dll_fixture.h"
@@ -38,14 +40,27 @@ Bytes WithTerminator(Bytes bytes) {
     return bytes;
 }
 
+// The tests run in processes of their own, side by side, and all use the one
+// key that the DLL reads: each holds this lock while it owns the key.
+constexpr char kKeyLockName[] = "VezivodTestPasswordsKey";
+
 class CompPassTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        keyLock_ = CreateMutexA(nullptr, FALSE, kKeyLockName);
+        ASSERT_NE(keyLock_, nullptr);
+        const DWORD waited = WaitForSingleObject(keyLock_, INFINITE);
+        ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+        locked_ = true;
         RemoveKeys();
         compPass_ = BlockFn("QV_CompPass");
         ASSERT_NE(compPass_, nullptr);
     }
-    void TearDown() override { RemoveKeys(); }
+    void TearDown() override {
+        RemoveKeys();
+        if (locked_) ReleaseMutex(keyLock_);
+        if (keyLock_ != nullptr) CloseHandle(keyLock_);
+    }
 
     static void RemoveKeys() {
         for (const char* key : kKeysToRemove) RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
@@ -90,10 +105,17 @@ protected:
     }
 
     BlockExport compPass_ = nullptr;
+    HANDLE keyLock_ = nullptr;
+    bool locked_ = false;
 };
 
-TEST_F(CompPassTest, ExportedAtItsOrdinal) {
-    EXPECT_EQ(reinterpret_cast<void*>(VezivodExportByOrdinal(6)), reinterpret_cast<void*>(compPass_));
+TEST_F(CompPassTest, KnownScrambledTexts) {
+    // Texts made by an independent scramble: the DLL must match them.
+    for (const ScrambleVector& v : kScrambleVectors) {
+        SCOPED_TRACE(v.password);
+        Store("Master", REG_BINARY, testhex::FromHex(v.text));
+        EXPECT_EQ(Check(v.password), 1);
+    }
 }
 
 TEST_F(CompPassTest, StoredPasswordsOfEitherType) {
