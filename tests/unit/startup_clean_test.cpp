@@ -219,6 +219,30 @@ std::string CleanStepByStep(const std::string& file) {
     return written;
 }
 
+// Cleans a file passed in two calls, split at a given place.
+std::string CleanInTwo(const std::string& file, std::size_t split) {
+    StartupCleaner cleaner{};
+    StartupBuffer out{};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
+    std::size_t used = 0;
+    EXPECT_TRUE(CleanStartupPart(&cleaner, bytes, split, false, &out, &used));
+    std::string rest = file.substr(used);
+    EXPECT_TRUE(CleanStartupPart(&cleaner, reinterpret_cast<const unsigned char*>(rest.data()), rest.size(), true,
+                                 &out, &used));
+    EXPECT_EQ(used, rest.size());
+    std::string text(reinterpret_cast<const char*>(out.bytes), out.size);
+    ReleaseStartupBuffer(&out);
+    return text;
+}
+
+TEST(StartupClean, PassedInTwoPartsAtAnyPlaceGivesTheSameText) {
+    for (const Case& c : kCases) {
+        for (std::size_t split = 0; split <= c.file.size(); ++split) {
+            ASSERT_EQ(Visible(CleanInTwo(c.file, split)), Visible(c.written)) << c.name << ", split at " << split;
+        }
+    }
+}
+
 // The same file passed in parts of random sizes, as the tool reads it: the
 // bytes a call leaves are passed again with the next part.
 std::string CleanInParts(const std::string& file, std::mt19937& random, std::vector<Dropped>* dropped) {
