@@ -22,5 +22,6 @@ int CmdEncrypt(int argc, char** argv);
 int CmdEncryptData(int argc, char** argv);
 int CmdDecrypt(int argc, char** argv);
 int CmdDes(int argc, char** argv);
+int CmdCleanStartup(int argc, char** argv);
 
 }  // namespace vezivod
