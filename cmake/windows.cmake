@@ -34,7 +34,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 file(GLOB VEZIVOD_WINTEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(win_tests ${VEZIVOD_WINTEST_SOURCES})
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(win_tests PRIVATE vezivod_core gtest gtest_main user32 advapi32)
+target_link_libraries(win_tests PRIVATE vezivod_core gtest user32 advapi32 version)
 target_compile_options(win_tests PRIVATE ${VEZIVOD_WARNINGS})
 target_link_options(win_tests PRIVATE ${VEZIVOD_STATIC_RUNTIME})
 add_dependencies(win_tests VEZIVOD qvhost vezivod)

@@ -1,0 +1,37 @@
+# Sourced by the scripts: one Xvfb and one wineserver per prefix for a whole
+# run, so each Windows program starts in about half a second instead of
+# paying for a display and a server of its own.
+
+wine_session_pids=()
+
+# Starts a private Xvfb (unless DISPLAY is already set) and exports DISPLAY.
+wine_session_display() {
+  if [ -n "${DISPLAY:-}" ]; then return 0; fi
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  wine_session_pids+=($!)
+  local number
+  read -r -t 30 number <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "${number:-}" ]; then echo "session: Xvfb did not start" >&2; return 1; fi
+  export DISPLAY=":$number"
+}
+
+# Keeps a wineserver running for the prefix in WINEPREFIX until wine_session_end.
+wine_session_server() {
+  WINEPREFIX="$1" wineserver -p >/dev/null 2>&1 || true
+  wine_session_prefixes+=("$1")
+}
+
+wine_session_prefixes=()
+
+wine_session_end() {
+  local prefix
+  for prefix in "${wine_session_prefixes[@]}"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  done
+  local pid
+  for pid in "${wine_session_pids[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
+}
