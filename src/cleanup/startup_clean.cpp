@@ -17,9 +17,9 @@ constexpr unsigned char kCtrlZ = 0x1A;
 
 // The search tries each place in a piece where the first two bytes of a
 // keyword could stand, as a pair of byte classes looked up in a small table:
-// one class per upper-case byte that opens a keyword, class 0 for the rest.
-// Each place is tested on its own, so the work per byte does not wait on the
-// result for the byte before.
+// one class per upper-case byte that is a keyword's first or second, class 0
+// for the rest. Each place is tested on its own, so the work per byte does
+// not wait on the result for the byte before.
 constexpr unsigned kClassLimit = 16;
 
 constexpr unsigned char Upper(unsigned char c) {
@@ -214,8 +214,8 @@ bool CleanStartupPart(StartupCleaner* cleaner, const unsigned char* bytes, std::
     // With CR LF line ends the text comes out no longer than it went in, but
     // for a few pieces that gain a line end; anything more grows the buffer.
     const std::size_t text = static_cast<std::size_t>(end - bytes);
-    if (text / 64 + 256 <= SIZE_MAX - out->size - text &&
-        !ReserveStartupBuffer(out, out->size + text + text / 64 + 256)) {
+    const std::size_t expected = text + text / 64 + 256;
+    if (expected > text && expected <= SIZE_MAX - out->size && !ReserveStartupBuffer(out, out->size + expected)) {
         return false;
     }
 

@@ -40,7 +40,7 @@ void ReleaseStartupBuffer(StartupBuffer* buffer);
 struct DroppedPiece {
     std::size_t line;            // the file's line the piece lies on, from 1
     std::size_t keyword;         // index in kDropKeywords
-    const unsigned char* text;   // the piece as read, without its line end
+    const unsigned char* text;   // the piece as read, up to its line end or first zero byte
     std::size_t length;
 };
 

@@ -82,6 +82,13 @@ const std::string kSample =
 class StartupFile : public testing::Test {
 protected:
     void SetUp() override {
+        // CTest runs tests in parallel processes, and these share one file.
+        lock_ = CreateMutexA(nullptr, FALSE, "VezivodStartupFileTest");
+        ASSERT_NE(lock_, nullptr);
+        const DWORD wait = WaitForSingleObject(lock_, 60000);
+        ASSERT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
+        locked_ = true;
+
         const DWORD attributes = GetFileAttributesA(kStartupFilePath);
         hadFile_ = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         if (hadFile_) {
@@ -93,11 +100,15 @@ protected:
     }
 
     void TearDown() override {
-        RemoveStartupFile();
-        if (hadFile_) {
-            EXPECT_TRUE(WriteBytes(kStartupFilePath, savedBytes_));
-            SetFileAttributesA(kStartupFilePath, savedAttributes_);
+        if (locked_) {
+            RemoveStartupFile();
+            if (hadFile_) {
+                EXPECT_TRUE(WriteBytes(kStartupFilePath, savedBytes_));
+                SetFileAttributesA(kStartupFilePath, savedAttributes_);
+            }
+            ReleaseMutex(lock_);
         }
+        if (lock_ != nullptr) CloseHandle(lock_);
     }
 
     static void Create(const std::string& bytes, DWORD attributes) {
@@ -121,6 +132,8 @@ protected:
     }
 
 private:
+    HANDLE lock_ = nullptr;
+    bool locked_ = false;
     bool hadFile_ = false;
     DWORD savedAttributes_ = 0;
     std::string savedBytes_;
