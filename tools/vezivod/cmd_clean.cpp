@@ -106,57 +106,52 @@ bool FreeNameBeside(const std::string& path, std::string* name) {
     return false;
 }
 
+// Writes the cleaned text of in (which it closes) to a new file at path. A
+// file that could not be written whole is removed again.
+bool CleanToNewFile(FILE* in, const std::string& path, const char** message) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        std::fclose(in);
+        *message = "cannot create the output file";
+        return false;
+    }
+    bool done = CleanStream(in, out, false, message);
+    if (std::fclose(out) != 0 && done) {
+        *message = "cannot write the result";
+        done = false;
+    }
+    if (!done) std::remove(path.c_str());
+    return done;
+}
+
 // Writes the cleaned file beside path, then puts it in path's place, so that
 // path holds either the old or the whole new content, never a part. The
-// input is closed first: Windows renames nothing over an open file.
+// input is closed before the rename: Windows renames nothing over an open
+// file.
 int ReplaceCleaned(FILE* in, const char* path) {
     std::string fresh;
     if (!FreeNameBeside(path, &fresh)) {
         std::fclose(in);
-        return Fail("cannot find a free name for the new file");
-    }
-    FILE* out = std::fopen(fresh.c_str(), "wb");
-    if (out == nullptr) {
-        std::fclose(in);
-        return Fail("cannot create the new file beside the file");
+        return Fail("cannot find a free name for the new file beside the file");
     }
     const char* message = nullptr;
-    bool done = CleanStream(in, out, false, &message);
-    if (std::fclose(out) != 0 && done) {
-        message = "cannot write the result";
-        done = false;
-    }
+    if (!CleanToNewFile(in, fresh, &message)) return Fail(message);
+    // The new file keeps the old one's permissions where they can be read.
+    std::error_code permissionsError;
+    const fs::perms permissions = fs::status(path, permissionsError).permissions();
+    if (!permissionsError) fs::permissions(fresh, permissions, permissionsError);
     std::error_code error;
-    if (done) {
-        fs::permissions(fresh, fs::status(path, error).permissions(), error);
-        fs::rename(fresh, path, error);
-        if (error) message = "cannot put the cleaned file in place";
-        done = !error;
-    }
-    if (!done) {
+    fs::rename(fresh, path, error);
+    if (error) {
         fs::remove(fresh, error);
-        return Fail(message);
+        return Fail("cannot put the cleaned file in place");
     }
     return kExitOk;
 }
 
 int WriteCleaned(FILE* in, const char* path) {
-    FILE* out = std::fopen(path, "wb");
-    if (out == nullptr) {
-        std::fclose(in);
-        return Fail("cannot create the output file");
-    }
     const char* message = nullptr;
-    bool done = CleanStream(in, out, false, &message);
-    if (std::fclose(out) != 0 && done) {
-        message = "cannot write the result";
-        done = false;
-    }
-    if (!done) {
-        std::remove(path);
-        return Fail(message);
-    }
-    return kExitOk;
+    return CleanToNewFile(in, path, &message) ? kExitOk : Fail(message);
 }
 
 int WriteCleanedToStdout(FILE* in) {
