@@ -189,12 +189,12 @@ TEST(PasswordExports, KeyRules) {
 TEST(PasswordExports, DataCodeDecryptsUnderTheAssembledKey) {
     const std::string code = RunExport(
         QV_DESEncryptData, {{"KEY", "keytext"}, {"ACCESSPWD", "access"}, {"SUPERPWD", "super secret"}}, "ENCPWD");
-    EXPECT_EQ(RunExport(QV_DESDecrypt, {{"KEY", "*acceskey"}, {"ENCPWD", code}}, "PWD"), "super secret");
+    EXPECT_EQ(RunExport(QV_DESDecrypt, {{"KEY", "*accekey"}, {"ENCPWD", code}}, "PWD"), "super secret");
 }
 
 TEST(PasswordExports, RefusedInputLeavesNoStaleResult) {
     // A password of 25 characters or more gives the empty code.
-    HostTable table(8, 32, 256);
+    HostTable table(8, 32, 512);
     table.Set("KEY", "key");
     table.Set("ENCPWD", "stale");
     table.Set("PWD1", std::string(25, 'p'));

@@ -19,10 +19,16 @@ wine_session_display() {
   export DISPLAY=":$number"
 }
 
-# Keeps a wineserver running for the prefix in WINEPREFIX until wine_session_end.
+# wine_session_server PREFIX RUNNER: creates the prefix if needed, keeps one
+# wineserver running for it until wine_session_end, and starts Wine's own
+# services with one program before any test runs: test programs started side
+# by side while those services come up can hang on exit.
 wine_session_server() {
-  WINEPREFIX="$1" wineserver -p >/dev/null 2>&1 || true
-  wine_session_prefixes+=("$1")
+  local prefix=$1 runner=$2
+  WINEPREFIX="$prefix" "$runner" cmd /c exit 0 >/dev/null 2>&1
+  WINEPREFIX="$prefix" wineserver -p >/dev/null 2>&1 || true
+  wine_session_prefixes+=("$prefix")
+  WINEPREFIX="$prefix" "$runner" cmd /c exit 0 >/dev/null 2>&1
 }
 
 wine_session_prefixes=()
@@ -31,6 +37,7 @@ wine_session_end() {
   local prefix
   for prefix in "${wine_session_prefixes[@]}"; do
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" timeout 10 wineserver -w >/dev/null 2>&1 || true
   done
   local pid
   for pid in "${wine_session_pids[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
