@@ -23,5 +23,7 @@ int CmdEncryptData(int argc, char** argv);
 int CmdDecrypt(int argc, char** argv);
 int CmdDes(int argc, char** argv);
 int CmdCleanStartup(int argc, char** argv);
+int CmdScramble(int argc, char** argv);
+int CmdVerify(int argc, char** argv);
 
 }  // namespace vezivod
