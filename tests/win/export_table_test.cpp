@@ -12,6 +12,7 @@ struct ExportEntry {
 };
 
 constexpr ExportEntry kExports[] = {
+    {"QV_AutoAppend", 4},
     {"QV_CompPass", 6},
     {"QV_DESEncrypt", 8},
     {"QV_DESDecrypt", 9},
