@@ -11,6 +11,7 @@ gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 
 add_test(NAME vezivod_tool
          COMMAND ${CMAKE_SOURCE_DIR}/tests/tool/test-vezivod $<TARGET_FILE:vezivod>)
+add_test(NAME clean_startup_tool COMMAND ${CMAKE_SOURCE_DIR}/tests/tool/test-clean-startup $<TARGET_FILE:vezivod>)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
   add_subdirectory(bench)

@@ -12,6 +12,8 @@ struct ExportEntry {
 };
 
 constexpr ExportEntry kExports[] = {
+    {"QV_AutoAppend", 4},
+    {"QV_CompPass", 6},
     {"QV_DESEncrypt", 8},
     {"QV_DESDecrypt", 9},
     {"QV_DESEncryptData", 10},

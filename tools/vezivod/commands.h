@@ -22,5 +22,8 @@ int CmdEncrypt(int argc, char** argv);
 int CmdEncryptData(int argc, char** argv);
 int CmdDecrypt(int argc, char** argv);
 int CmdDes(int argc, char** argv);
+int CmdCleanStartup(int argc, char** argv);
+int CmdScramble(int argc, char** argv);
+int CmdVerify(int argc, char** argv);
 
 }  // namespace vezivod

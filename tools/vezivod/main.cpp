@@ -17,6 +17,9 @@ constexpr Command kCommands[] = {
     {"encrypt-data", vezivod::CmdEncryptData, "encrypt-data --key KEY --access ACCESSPWD PASSWORD"},
     {"decrypt", vezivod::CmdDecrypt, "decrypt --key KEY CODE"},
     {"des", vezivod::CmdDes, "des --encrypt|--decrypt --key HEX16 HEX"},
+    {"clean-startup", vezivod::CmdCleanStartup, "clean-startup FILE [-o OUT] [--dry-run]"},
+    {"scramble", vezivod::CmdScramble, "scramble [--reg --master PASSWORD [--access PASSWORD] | PASSWORD]"},
+    {"verify", vezivod::CmdVerify, "verify --master-hex HEX [--access-hex HEX] PASSWORD"},
 };
 
 void PrintHelp(FILE* out) {

@@ -1,0 +1,18 @@
+@ECHO OFF
+REM ** Quorvane desktop protection - do not edit below this line **
+PROMPT $P$G
+PATH C:\WINDOWS;C:\WINDOWS\COMMAND;C:\DOS
+LH C:\DOS\SMARTDRV.EXE /X
+SET TEMP=C:\WINDOWS\TEMP
+C:\VAZEVAV\VAZEVAV.EXE /BOOT
+@attrib +h +r C:\QRVDSK\QRVDSK.SYS
+LH C:\DOS\MOUSE.COM /Y
+regedit /s C:\QUORVANE\RUN.REG
+deltree /y C:\QVTEMP
+md C:\QVTEMP
+@copy C:\QUORVANE\BOOT.BAK C:\QUORVANE\BOOT.DAT
+del C:\QUORVANE\*.TMP
+SET BLASTER=A220 I5 D1 H5 P330 T6
+REM * the sound card settings above are the vendor's
+MODE CON CODEPAGE PREPARE=((850) C:\WINDOWS\COMMAND\EGA.CPI)
+ECHO Welcome
