@@ -83,5 +83,3 @@ void BM_DesBlock_OpenSSL(benchmark::State& state) {
 BENCHMARK(BM_DesBlock_OpenSSL);
 
 }  // namespace
-
-BENCHMARK_MAIN();
