@@ -823,12 +823,12 @@ TEST(SystemActionsReboot, LogOffQueryReachesWindowsOfItsOwnPrefixOnly) {
         ASSERT_FALSE(v.second.empty()) << v.first;
         SetEnvironmentVariableA(v.first, v.second.c_str());
     }
-    // Wine starts a Unix program for a Unix path; the status file appears
-    // only once the child has finished.
+    // Wine starts a Unix program for a Unix path. The status file appears
+    // once the child has finished and its prefix's Wine has stopped.
     char command[] =
-        "/bin/sh -c \"WINEPREFIX=\\\"$VEZIVOD_REBOOT_PREFIX\\\" \\\"$VEZIVOD_REBOOT_RUNNER\\\" "
+        "/bin/sh -c \"export WINEPREFIX=\\\"$VEZIVOD_REBOOT_PREFIX\\\"; \\\"$VEZIVOD_REBOOT_RUNNER\\\" "
         "\\\"$VEZIVOD_REBOOT_EXE\\\" '--gtest_filter=SystemActionsReboot.*' >\\\"$VEZIVOD_REBOOT_LOG\\\" 2>&1; "
-        "echo $? >\\\"$VEZIVOD_REBOOT_STATUS.part\\\"; "
+        "code=$?; timeout 60 wineserver -w; echo $code >\\\"$VEZIVOD_REBOOT_STATUS.part\\\"; "
         "mv \\\"$VEZIVOD_REBOOT_STATUS.part\\\" \\\"$VEZIVOD_REBOOT_STATUS\\\"\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
