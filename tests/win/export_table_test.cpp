@@ -12,8 +12,13 @@ struct ExportEntry {
 };
 
 constexpr ExportEntry kExports[] = {
+    {"QV_BootKeys", 1},
+    {"QV_CloseRegedit", 2},
+    {"QV_Reboot", 3},
     {"QV_AutoAppend", 4},
+    {"QV_Flush", 5},
     {"QV_CompPass", 6},
+    {"QV_ClearReg", 7},
     {"QV_DESEncrypt", 8},
     {"QV_DESDecrypt", 9},
     {"QV_DESEncryptData", 10},

@@ -93,28 +93,6 @@ int RunEncrypt(int argc, char** argv, bool data) {
     return PrintVariable(table, "ENCPWD");
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Decodes hex text into bytes; false for odd length, a non-hex character or
-// more than size bytes.
-bool DecodeHex(const char* text, std::uint8_t* bytes, std::size_t size, std::size_t* length) {
-    const std::size_t digits = std::strlen(text);
-    if (digits % 2 != 0 || digits / 2 > size) return false;
-    for (std::size_t i = 0; i < digits / 2; ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0) return false;
-        bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    *length = digits / 2;
-    return true;
-}
-
 }  // namespace
 
 int CmdEncrypt(int argc, char** argv) { return RunEncrypt(argc, argv, false); }

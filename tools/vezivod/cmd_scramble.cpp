@@ -52,28 +52,6 @@ std::size_t ScrambleText(const char* password, std::uint8_t (&field)[kScrambledP
     return length;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Decodes hex text into bytes (at most kStoredArgSize); false for an odd
-// number of digits, a non-hex character or too many bytes.
-bool DecodeStoredHex(const char* text, std::uint8_t* bytes, std::size_t* length) {
-    const std::size_t digits = std::strlen(text);
-    if (digits % 2 != 0 || digits / 2 > kStoredArgSize) return false;
-    for (std::size_t i = 0; i < digits / 2; ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0) return false;
-        bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    *length = digits / 2;
-    return true;
-}
-
 // Takes the value of an option that wants one; false when it is missing or
 // the option was given twice.
 bool TakeValue(int argc, char** argv, int* i, const char** value) {
@@ -191,8 +169,8 @@ int CmdVerify(int argc, char** argv) {
     static std::uint8_t access[kStoredArgSize];
     std::size_t masterLength = 0;
     std::size_t accessLength = 0;
-    if (!DecodeStoredHex(masterHex, master, &masterLength) ||
-        (accessHex != nullptr && !DecodeStoredHex(accessHex, access, &accessLength))) {
+    if (!DecodeHex(masterHex, master, kStoredArgSize, &masterLength) ||
+        (accessHex != nullptr && !DecodeHex(accessHex, access, kStoredArgSize, &accessLength))) {
         return Fail("a stored value is written as hex digits, two for each byte");
     }
     Password password;

@@ -18,6 +18,10 @@ int Fail(const char* message);
 // text does not fit or cannot be read.
 bool ReadPasswordArg(const char* arg, char* buffer, std::size_t size);
 
+// Decodes hex text into at most size bytes; false for an odd number of
+// digits, a character that is not a hex digit, or too many bytes.
+bool DecodeHex(const char* text, unsigned char* bytes, std::size_t size, std::size_t* length);
+
 int CmdEncrypt(int argc, char** argv);
 int CmdEncryptData(int argc, char** argv);
 int CmdDecrypt(int argc, char** argv);

@@ -58,6 +58,30 @@ bool ReadPasswordArg(const char* arg, char* buffer, std::size_t size) {
     return true;
 }
 
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool DecodeHex(const char* text, unsigned char* bytes, std::size_t size, std::size_t* length) {
+    const std::size_t digits = std::strlen(text);
+    if (digits % 2 != 0 || digits / 2 > size) return false;
+    for (std::size_t i = 0; i < digits / 2; ++i) {
+        const int high = HexValue(text[2 * i]);
+        const int low = HexValue(text[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    *length = digits / 2;
+    return true;
+}
+
 }  // namespace vezivod
 
 int main(int argc, char** argv) {
