@@ -1,14 +1,18 @@
 // Every export through the DLL, fed the hostile blocks a host or a script can
 // give: the password code exports on the cases of
 // tests/common/bad_input_cases.h; QV_CompPass with a null block, a null
-// parameter text and typed texts around its limits; QV_AutoAppend, which
-// takes no argument, with a block passed anyway. Nothing may be written
-// outside the host's arrays, and each case says what the script sees.
+// parameter text and typed texts around its limits; QV_BootKeys with a null
+// block, a null or very long window title; QV_AutoAppend, QV_ClearReg and
+// QV_CloseRegedit, which take no argument, with a block passed anyway.
+// Nothing may be written outside the host's arrays, and each case says what
+// the script sees. QV_Flush and QV_Reboot take no argument either; they wait
+// for a user and log the session off, so their own tests run them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -201,6 +205,48 @@ TEST(BadInputDll, AutoAppendIgnoresTheBlockPassedToIt) {
         EXPECT_TRUE(writeAll(std::string(saved.begin(), saved.end())));
         SetFileAttributesA(kStartupFilePath, attributes);
     }
+    ReleaseMutex(lock);
+    CloseHandle(lock);
+}
+
+// The window and registry exports hold the lock of their own tests: the Run
+// keys and the window titles belong to the whole prefix.
+TEST(BadInputDll, WindowAndRegistryExportsOnHostileBlocks) {
+    const HANDLE lock = CreateMutexA(nullptr, FALSE, "VezivodTestSystemActions");
+    ASSERT_NE(lock, nullptr);
+    const DWORD waited = WaitForSingleObject(lock, INFINITE);
+    ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+
+    // No product window, no Control Panel: QV_BootKeys answers 0 whatever the
+    // title, and asks no window for a missing or empty one.
+    const BlockExport bootKeys = Required("QV_BootKeys");
+    if (bootKeys != nullptr) {
+        EXPECT_EQ(bootKeys(nullptr), 0) << "null block";
+        const std::string longTitle(10000, 'Q');
+        for (const char* title : {static_cast<const char*>(nullptr), "", longTitle.c_str()}) {
+            SCOPED_TRACE(title == nullptr ? "null title" : "title of " + std::to_string(std::strlen(title)));
+            GuardedTable table(0, 0, 0);
+            table.block()->paramText = title;
+            EXPECT_EQ(bootKeys(table.block()), 0);
+            EXPECT_TRUE(table.GuardsIntact());
+            EXPECT_TRUE(table.BlockFieldsIntact(0, 0, 0));
+        }
+    }
+    for (const char* name : {"QV_ClearReg", "QV_CloseRegedit"}) {
+        SCOPED_TRACE(name);
+        const BlockExport run = Required(name);
+        if (run == nullptr) continue;
+        GuardedTable table(1, 8, 8);
+        table.block()->paramText = nullptr;
+        const std::int32_t withBlock = run(table.block());
+        EXPECT_EQ(run(nullptr), withBlock) << "the block changed the result";
+        EXPECT_TRUE(table.GuardsIntact());
+        EXPECT_TRUE(table.BlockFieldsIntact(1, 8, 8));
+        if (std::strcmp(name, "QV_CloseRegedit") == 0) {
+            EXPECT_EQ(withBlock, 0) << "there is no Registry Editor to ask";
+        }
+    }
+
     ReleaseMutex(lock);
     CloseHandle(lock);
 }
