@@ -19,7 +19,8 @@ void DesEncryptBlocks(const std::uint8_t* key, const std::uint8_t* input, std::u
 void DesDecryptBlocks(const std::uint8_t* key, const std::uint8_t* input, std::uint8_t* output,
                       std::uint16_t count);
 
-// Building blocks, exposed for the tests.
+// Building blocks, exposed for the tests. PermuteBits takes any selector
+// table; the engine passes its own tables compiled (crypto/bit_permutation.h).
 void PermuteBits(std::uint16_t count, const BitSelector* table, const std::uint8_t* source,
                  std::uint8_t* destination);
 void DesRoundKey(unsigned round, const std::uint8_t* key, std::uint8_t* roundKey);
