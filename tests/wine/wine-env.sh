@@ -1,0 +1,175 @@
+# shellcheck shell=bash
+# Shared by setup-win32, run-win32 and run-win64 (sourced, not run).
+
+# The library that fixes 32-bit Wine under qemu-i386 (qemu_shim.c). It lives
+# outside the work tree because LD_PRELOAD splits its value at spaces and
+# colons, and a fixed system path has neither; setup-win32 builds it.
+VZ_SHIM_DIR=/usr/local/lib/vezivod-wine
+VZ_SHIM_NAME=libvezivod-qemu-shim.so
+# The name of the binfmt_misc entry that hands i386 programs to qemu-i386.
+# shellcheck disable=SC2034 # used by setup-win32
+VZ_BINFMT_NAME=qemu-i386
+VZ_BINFMT_DIR=/proc/sys/fs/binfmt_misc
+
+# True when i386 programs run through qemu-i386 (an enabled binfmt_misc entry
+# names it), false when the kernel runs them itself or not at all.
+vz_i386_via_qemu() {
+    local entry state
+    [[ -r $VZ_BINFMT_DIR/status && $(<"$VZ_BINFMT_DIR/status") == enabled ]] || return 1
+    for entry in "$VZ_BINFMT_DIR"/*; do
+        case ${entry##*/} in register|status) continue ;; esac
+        [[ -r $entry ]] || continue
+        { read -r state; grep -q '^interpreter .*/qemu-i386' && [[ $state == enabled ]]; } <"$entry" \
+            && return 0
+    done
+    return 1
+}
+
+# --- The runners ---------------------------------------------------------------
+# vz_wine_main ARCH ARGS...: the body of run-win32 (ARCH win32) and run-win64
+# (ARCH win64); the comment at the top of run-win32 explains the choices.
+
+vz_die() { echo "run-$vz_arch: $*" >&2; exit 125; }
+
+vz_wine_main() {
+    vz_arch=$1
+    shift
+    vz_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+    local default_prefix=$vz_root/build/$vz_arch/wineprefix
+    export WINEPREFIX=${WINEPREFIX:-$default_prefix}
+    export WINEARCH=$vz_arch
+    export WINEDEBUG=${WINEDEBUG:--all}
+    export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+    vz_timeout=${VEZIVOD_WINE_TIMEOUT:-300}
+    vz_linger=${VEZIVOD_WINE_LINGER:-60}
+
+    if [[ $vz_arch == win32 ]]; then
+        vz_loader=/usr/lib/wine/wine
+        [[ -x $vz_loader ]] || vz_die "32-bit Wine is missing: run tests/wine/setup-win32 as root"
+    else
+        vz_loader=/usr/lib/wine/wine64
+        [[ -x $vz_loader ]] || vz_die "wine64 is missing"
+    fi
+    # A 64-bit prefix also starts 32-bit Wine when wine32 is installed (its
+    # WoW64 half), so both runners preload the library; $LIB picks the empty
+    # x86_64 twin for native processes.
+    if [[ -x /usr/lib/wine/wine ]] && vz_i386_via_qemu; then
+        [[ -f $VZ_SHIM_DIR/lib/i386-linux-gnu/$VZ_SHIM_NAME ]] ||
+            vz_die "$VZ_SHIM_DIR is missing: run tests/wine/setup-win32 as root"
+        export LD_PRELOAD="$VZ_SHIM_DIR/\$LIB/$VZ_SHIM_NAME${LD_PRELOAD:+ $LD_PRELOAD}"
+    fi
+
+    case ${1:-} in
+    --prepare)
+        vz_display
+        vz_prefix "$default_prefix"
+        vz_server
+        return 0
+        ;;
+    --stop)
+        vz_stop
+        return 0
+        ;;
+    ''|-*)
+        echo "usage: run-$vz_arch PROGRAM.exe [ARGS...] | --prepare | --stop" >&2
+        exit 125
+        ;;
+    esac
+
+    vz_display
+    vz_prefix "$default_prefix"
+    vz_server
+    exec timeout -k 10 "$vz_timeout" "$vz_loader" "$@"
+}
+
+# Runs "$@" holding an exclusive lock on FILE: vz_locked FILE COMMAND...
+vz_locked() {
+    local file=$1
+    shift
+    mkdir -p "$(dirname "$file")"
+    (
+        flock -w 900 9 || vz_die "timed out waiting for $file"
+        "$@"
+    ) 9>"$file"
+}
+
+# A private Xvfb when there is no display: started once (setsid, no terminal,
+# output to /dev/null so it never holds a caller's pipe open) and reused by
+# later runs through build/xvfb/display, which records its number and pid.
+vz_display() {
+    [[ -n ${DISPLAY:-} ]] && return 0
+    local state=$vz_root/build/xvfb
+    vz_locked "$state/lock" vz_display_locked "$state" || exit $?
+    read -r vz_xnum _ <"$state/display" || vz_die "no Xvfb display"
+    export DISPLAY=:$vz_xnum
+}
+
+vz_display_locked() {
+    local state=$1 num pid fifo
+    if read -r num pid <"$state/display" 2>/dev/null &&
+        [[ -S /tmp/.X11-unix/X$num ]] && grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null; then
+        return 0
+    fi
+    fifo=$state/displayfd
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    setsid Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 \
+        3>"$fifo" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    read -r -t 30 num <"$fifo" || true
+    rm -f "$fifo"
+    [[ -n ${num:-} ]] || vz_die "Xvfb did not start"
+    echo "$num $pid" >"$state/display"
+}
+
+# Creates the prefix on first use. A prefix of our own is ready once it has
+# the marker that is written last, so one cut short (a killed test) is made
+# anew; a prefix named by the caller's WINEPREFIX is used as it is.
+vz_prefix() {
+    local default_prefix=$1
+    if [[ $WINEPREFIX != "$default_prefix" ]]; then
+        [[ -d $WINEPREFIX ]] && return 0
+    fi
+    [[ -f $WINEPREFIX/.vezivod-ready ]] && return 0
+    vz_locked "$WINEPREFIX.lock" vz_prefix_locked || exit $?
+}
+
+vz_prefix_locked() {
+    [[ -f $WINEPREFIX/.vezivod-ready ]] && return 0
+    local log=$WINEPREFIX.log
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    if ! timeout -k 10 900 "$vz_loader" wineboot --init </dev/null >"$log" 2>&1 ||
+        ! timeout 120 wineserver -w; then
+        vz_die "creating $WINEPREFIX failed (see $log)"
+    fi
+    touch "$WINEPREFIX/.vezivod-ready"
+}
+
+# Keeps one wineserver for the prefix between runs: started here with
+# persistence (it exits VEZIVOD_WINE_LINGER seconds after its last program)
+# unless one already runs, and warmed up by a first program whose output goes
+# nowhere, so that Wine's own services, which inherit the output of the
+# program that starts them, never hold a test's output pipe open.
+vz_server() {
+    vz_locked "$WINEPREFIX.lock" vz_server_locked || exit $?
+}
+
+vz_server_locked() {
+    # wineserver exits with status 2 at once when one already runs.
+    wineserver -p"$vz_linger" </dev/null >/dev/null 2>&1 || return 0
+    timeout -k 10 300 "$vz_loader" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
+}
+
+vz_stop() {
+    if [[ -d $WINEPREFIX ]]; then
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        timeout 30 wineserver -w </dev/null >/dev/null 2>&1 || true
+    fi
+    local state=$vz_root/build/xvfb num pid
+    if read -r num pid <"$state/display" 2>/dev/null &&
+        grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        rm -f "$state/display"
+    fi
+}
