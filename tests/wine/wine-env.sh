@@ -57,7 +57,11 @@ vz_wine_main() {
         [[ -f $VZ_SHIM_DIR/lib/i386-linux-gnu/$VZ_SHIM_NAME ]] ||
             vz_die "$VZ_SHIM_DIR is missing: run tests/wine/setup-win32 as root"
         export LD_PRELOAD="$VZ_SHIM_DIR/\$LIB/$VZ_SHIM_NAME${LD_PRELOAD:+ $LD_PRELOAD}"
+        [[ $vz_arch == win32 ]] && vz_graphics=${VEZIVOD_WINE_GRAPHICS:-null}
     fi
+    vz_graphics=${VEZIVOD_WINE_GRAPHICS:-${vz_graphics:-x11}}
+    [[ $vz_graphics == x11 || $vz_graphics == null ]] ||
+        vz_die "VEZIVOD_WINE_GRAPHICS must be x11 or null"
 
     case ${1:-} in
     --prepare)
@@ -83,6 +87,8 @@ vz_wine_main() {
 }
 
 # Runs "$@" holding an exclusive lock on FILE: vz_locked FILE COMMAND...
+# The lock is file descriptor 9: whatever outlives the command (Xvfb, the
+# wineserver, Wine's services) must be started with 9>&- or it keeps the lock.
 vz_locked() {
     local file=$1
     shift
@@ -97,7 +103,7 @@ vz_locked() {
 # output to /dev/null so it never holds a caller's pipe open) and reused by
 # later runs through build/xvfb/display, which records its number and pid.
 vz_display() {
-    [[ -n ${DISPLAY:-} ]] && return 0
+    [[ -n ${DISPLAY:-} || $vz_graphics == null ]] && return 0
     local state=$vz_root/build/xvfb
     vz_locked "$state/lock" vz_display_locked "$state" || exit $?
     read -r vz_xnum _ <"$state/display" || vz_die "no Xvfb display"
@@ -106,7 +112,7 @@ vz_display() {
 
 vz_display_locked() {
     local state=$1 num pid fifo
-    if read -r num pid <"$state/display" 2>/dev/null &&
+    if [[ -f $state/display ]] && read -r num pid <"$state/display" &&
         [[ -S /tmp/.X11-unix/X$num ]] && grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null; then
         return 0
     fi
@@ -114,7 +120,7 @@ vz_display_locked() {
     rm -f "$fifo"
     mkfifo "$fifo"
     setsid Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 \
-        3>"$fifo" </dev/null >/dev/null 2>&1 &
+        3>"$fifo" 9>&- </dev/null >/dev/null 2>&1 &
     pid=$!
     read -r -t 30 num <"$fifo" || true
     rm -f "$fifo"
@@ -139,8 +145,10 @@ vz_prefix_locked() {
     local log=$WINEPREFIX.log
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    if ! timeout -k 10 900 "$vz_loader" wineboot --init </dev/null >"$log" 2>&1 ||
-        ! timeout 120 wineserver -w; then
+    # Without a display: under qemu-i386, wineboot waits forever on a desktop
+    # that it opened on an X display.
+    if ! timeout -k 10 900 env -u DISPLAY "$vz_loader" wineboot --init 9>&- </dev/null >"$log" 2>&1 ||
+        ! timeout 120 wineserver -w 9>&-; then
         vz_die "creating $WINEPREFIX failed (see $log)"
     fi
     touch "$WINEPREFIX/.vezivod-ready"
@@ -150,15 +158,18 @@ vz_prefix_locked() {
 # persistence (it exits VEZIVOD_WINE_LINGER seconds after its last program)
 # unless one already runs, and warmed up by a first program whose output goes
 # nowhere, so that Wine's own services, which inherit the output of the
-# program that starts them, never hold a test's output pipe open.
+# program that starts them, never hold a test's output pipe open. The first
+# program also sets the graphics driver for the session (x11, or null: no
+# display at all; windows and their messages still work).
 vz_server() {
     vz_locked "$WINEPREFIX.lock" vz_server_locked || exit $?
 }
 
 vz_server_locked() {
     # wineserver exits with status 2 at once when one already runs.
-    wineserver -p"$vz_linger" </dev/null >/dev/null 2>&1 || return 0
-    timeout -k 10 300 "$vz_loader" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
+    wineserver -p"$vz_linger" 9>&- </dev/null >/dev/null 2>&1 || return 0
+    timeout -k 10 300 "$vz_loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
+        /d "$vz_graphics" /f 9>&- </dev/null >/dev/null 2>&1 || true
 }
 
 vz_stop() {
@@ -167,7 +178,7 @@ vz_stop() {
         timeout 30 wineserver -w </dev/null >/dev/null 2>&1 || true
     fi
     local state=$vz_root/build/xvfb num pid
-    if read -r num pid <"$state/display" 2>/dev/null &&
+    if [[ -f $state/display ]] && read -r num pid <"$state/display" &&
         grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null; then
         kill "$pid" 2>/dev/null || true
         rm -f "$state/display"
