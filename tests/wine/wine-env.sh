@@ -8,7 +8,7 @@ VZ_SHIM_DIR=/usr/local/lib/vezivod-wine
 VZ_SHIM_NAME=libvezivod-qemu-shim.so
 # The name of the binfmt_misc entry that hands i386 programs to qemu-i386.
 # shellcheck disable=SC2034 # used by setup-win32
-VZ_BINFMT_NAME=qemu-i386
+VZ_BINFMT_NAME='qemu-i386'
 VZ_BINFMT_DIR=/proc/sys/fs/binfmt_misc
 
 # True when i386 programs run through qemu-i386 (an enabled binfmt_misc entry
@@ -25,6 +25,25 @@ vz_i386_via_qemu() {
     return 1
 }
 
+# Writes a 96-byte static i386 program that exits with status 42: whether it
+# runs tells whether this machine runs i386 code at all (natively or through a
+# binfmt_misc entry), without needing a 32-bit compiler. vz_runs_i386 DIR
+vz_runs_i386() {
+    local probe=$1/vezivod-probe-i386 rc=0
+    printf '%b' \
+        '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
+        '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' \
+        '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00' \
+        '\x00\x00\x00\x00' \
+        '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' \
+        '\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' \
+        '\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe" &&
+        chmod +x "$probe" || return 1
+    "$probe" 2>/dev/null || rc=$?
+    rm -f "$probe"
+    [[ $rc == 42 ]]
+}
+
 # --- The runners ---------------------------------------------------------------
 # vz_wine_main ARCH ARGS...: the body of run-win32 (ARCH win32) and run-win64
 # (ARCH win64); the comment at the top of run-win32 explains the choices.
@@ -39,25 +58,43 @@ vz_wine_main() {
     export WINEPREFIX=${WINEPREFIX:-$default_prefix}
     export WINEARCH=$vz_arch
     export WINEDEBUG=${WINEDEBUG:--all}
-    export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
-    vz_timeout=${VEZIVOD_WINE_TIMEOUT:-300}
-    vz_linger=${VEZIVOD_WINE_LINGER:-60}
+    case ";${WINEDLLOVERRIDES:-};" in
+    *";winedbg.exe=d;mscoree,mshtml=d;"*) ;;
+    *) export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
+    esac
+    vz_timeout=${VEZIVOD_WINE_TIMEOUT:-120}
+    # Our own prefix keeps a lingering server; a caller's prefix gets one only
+    # when asked, so that "wineserver -w" after a run returns at once.
+    vz_linger=${VEZIVOD_WINE_LINGER:-}
+    [[ -z $vz_linger && $WINEPREFIX == "$default_prefix" ]] && vz_linger=60
 
     if [[ $vz_arch == win32 ]]; then
         vz_loader=/usr/lib/wine/wine
-        [[ -x $vz_loader ]] || vz_die "32-bit Wine is missing: run tests/wine/setup-win32 as root"
     else
         vz_loader=/usr/lib/wine/wine64
-        [[ -x $vz_loader ]] || vz_die "wine64 is missing"
     fi
+    local qemu=no
+    [[ -x /usr/lib/wine/wine ]] && vz_i386_via_qemu && qemu=yes
+    if [[ ${1:-} == --probe ]]; then
+        [[ -x $vz_loader ]] || return 1
+        [[ $vz_arch == win64 ]] && return 0
+        [[ $qemu == no || -f $VZ_SHIM_DIR/lib/i386-linux-gnu/$VZ_SHIM_NAME ]] || return 1
+        vz_runs_i386 "${TMPDIR:-/tmp}"
+        return
+    fi
+    [[ -x $vz_loader ]] || vz_die "$vz_loader is missing: run tests/wine/setup-win32 as root"
     # A 64-bit prefix also starts 32-bit Wine when wine32 is installed (its
     # WoW64 half), so both runners preload the library; $LIB picks the empty
     # x86_64 twin for native processes.
-    if [[ -x /usr/lib/wine/wine ]] && vz_i386_via_qemu; then
+    if [[ $qemu == yes ]]; then
+        local shim="$VZ_SHIM_DIR/\$LIB/$VZ_SHIM_NAME"
         [[ -f $VZ_SHIM_DIR/lib/i386-linux-gnu/$VZ_SHIM_NAME ]] ||
             vz_die "$VZ_SHIM_DIR is missing: run tests/wine/setup-win32 as root"
-        export LD_PRELOAD="$VZ_SHIM_DIR/\$LIB/$VZ_SHIM_NAME${LD_PRELOAD:+ $LD_PRELOAD}"
-        [[ $vz_arch == win32 ]] && vz_graphics=${VEZIVOD_WINE_GRAPHICS:-null}
+        case " ${LD_PRELOAD:-} " in
+        *" $shim "*) ;;
+        *) export LD_PRELOAD="$shim${LD_PRELOAD:+ $LD_PRELOAD}" ;;
+        esac
+        [[ $vz_arch == win32 ]] && vz_graphics=null
     fi
     vz_graphics=${VEZIVOD_WINE_GRAPHICS:-${vz_graphics:-x11}}
     [[ $vz_graphics == x11 || $vz_graphics == null ]] ||
@@ -75,7 +112,7 @@ vz_wine_main() {
         return 0
         ;;
     ''|-*)
-        echo "usage: run-$vz_arch PROGRAM.exe [ARGS...] | --prepare | --stop" >&2
+        echo "usage: run-$vz_arch PROGRAM.exe [ARGS...] | --prepare | --stop | --probe" >&2
         exit 125
         ;;
     esac
@@ -128,22 +165,21 @@ vz_display_locked() {
     echo "$num $pid" >"$state/display"
 }
 
-# Creates the prefix on first use. A prefix of our own is ready once it has
-# the marker that is written last, so one cut short (a killed test) is made
-# anew; a prefix named by the caller's WINEPREFIX is used as it is.
+# Creates the prefix on first use. Our own prefix is ready once it has the
+# marker that is written last, so one cut short (a killed test) is made anew;
+# a prefix named by the caller's WINEPREFIX is ready once Wine has made its
+# registry, and is never removed.
 vz_prefix() {
-    local default_prefix=$1
-    if [[ $WINEPREFIX != "$default_prefix" ]]; then
-        [[ -d $WINEPREFIX ]] && return 0
-    fi
-    [[ -f $WINEPREFIX/.vezivod-ready ]] && return 0
-    vz_locked "$WINEPREFIX.lock" vz_prefix_locked || exit $?
+    local default_prefix=$1 ready=$WINEPREFIX/system.reg
+    [[ $WINEPREFIX == "$default_prefix" ]] && ready=$WINEPREFIX/.vezivod-ready
+    [[ -f $ready ]] && return 0
+    vz_locked "$WINEPREFIX.lock" vz_prefix_locked "$ready" "$default_prefix" || exit $?
 }
 
 vz_prefix_locked() {
-    [[ -f $WINEPREFIX/.vezivod-ready ]] && return 0
-    local log=$WINEPREFIX.log
-    rm -rf "$WINEPREFIX"
+    local ready=$1 default_prefix=$2 log=$WINEPREFIX.log
+    [[ -f $ready ]] && return 0
+    [[ $WINEPREFIX == "$default_prefix" ]] && rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     # Without a display: under qemu-i386, wineboot waits forever on a desktop
     # that it opened on an X display.
@@ -162,6 +198,7 @@ vz_prefix_locked() {
 # program also sets the graphics driver for the session (x11, or null: no
 # display at all; windows and their messages still work).
 vz_server() {
+    [[ -n $vz_linger ]] || return 0
     vz_locked "$WINEPREFIX.lock" vz_server_locked || exit $?
 }
 
