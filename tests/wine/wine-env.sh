@@ -11,16 +11,18 @@ VZ_SHIM_NAME=libvezivod-qemu-shim.so
 VZ_BINFMT_NAME='qemu-i386'
 VZ_BINFMT_DIR=/proc/sys/fs/binfmt_misc
 
-# True when i386 programs run through qemu-i386 (an enabled binfmt_misc entry
-# names it), false when the kernel runs them itself or not at all.
+# True when i386 programs run through qemu (an enabled binfmt_misc entry for
+# i386 ELF names a qemu interpreter: ours, qemu-user-static's or Debian's
+# qemu-user-binfmt wrapper), false when the kernel runs them itself or not at
+# all.
 vz_i386_via_qemu() {
-    local entry state
+    local entry
     [[ -r $VZ_BINFMT_DIR/status && $(<"$VZ_BINFMT_DIR/status") == enabled ]] || return 1
     for entry in "$VZ_BINFMT_DIR"/*; do
         case ${entry##*/} in register|status) continue ;; esac
         [[ -r $entry ]] || continue
-        { read -r state; grep -q '^interpreter .*/qemu-i386' && [[ $state == enabled ]]; } <"$entry" \
-            && return 0
+        grep -qx enabled "$entry" && grep -q '^interpreter .*qemu' "$entry" &&
+            grep -q '^magic 7f454c46010101.*0300$' "$entry" && return 0
     done
     return 1
 }
