@@ -96,7 +96,11 @@ vz_wine_main() {
         *" $shim "*) ;;
         *) export LD_PRELOAD="$shim${LD_PRELOAD:+ $LD_PRELOAD}" ;;
         esac
-        [[ $vz_arch == win32 ]] && vz_graphics=null
+        if [[ $vz_arch == win32 ]]; then
+            vz_graphics=null
+            # Tests can tell from this that they run under emulation.
+            export VEZIVOD_WINE_QEMU=1
+        fi
     fi
     vz_graphics=${VEZIVOD_WINE_GRAPHICS:-${vz_graphics:-x11}}
     [[ $vz_graphics == x11 || $vz_graphics == null ]] ||
@@ -189,16 +193,23 @@ vz_prefix_locked() {
         ! timeout 120 wineserver -w 9>&-; then
         vz_die "creating $WINEPREFIX failed (see $log)"
     fi
+    vz_set_graphics || vz_die "setting the graphics driver in $WINEPREFIX failed"
+    timeout 120 wineserver -w 9>&-
     touch "$WINEPREFIX/.vezivod-ready"
+}
+
+# Sets the graphics driver in the prefix's registry: when the prefix is made
+# and again when the server starts, so that a change takes effect there.
+vz_set_graphics() {
+    timeout -k 10 300 env -u DISPLAY "$vz_loader" reg add 'HKCU\Software\Wine\Drivers' \
+        /v Graphics /d "$vz_graphics" /f 9>&- </dev/null >/dev/null 2>&1
 }
 
 # Keeps one wineserver for the prefix between runs: started here with
 # persistence (it exits VEZIVOD_WINE_LINGER seconds after its last program)
 # unless one already runs, and warmed up by a first program whose output goes
 # nowhere, so that Wine's own services, which inherit the output of the
-# program that starts them, never hold a test's output pipe open. The first
-# program also sets the graphics driver for the session (x11, or null: no
-# display at all; windows and their messages still work).
+# program that starts them, never hold a test's output pipe open.
 vz_server() {
     [[ -n $vz_linger ]] || return 0
     vz_locked "$WINEPREFIX.lock" vz_server_locked || exit $?
@@ -207,8 +218,7 @@ vz_server() {
 vz_server_locked() {
     # wineserver exits with status 2 at once when one already runs.
     wineserver -p"$vz_linger" 9>&- </dev/null >/dev/null 2>&1 || return 0
-    timeout -k 10 300 "$vz_loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
-        /d "$vz_graphics" /f 9>&- </dev/null >/dev/null 2>&1 || true
+    vz_set_graphics || true
 }
 
 vz_stop() {
