@@ -76,6 +76,7 @@ vz_wine_main() {
         vz_loader=/usr/lib/wine/wine64
     fi
     local qemu=no
+    vz_emulated=no
     [[ -x /usr/lib/wine/wine ]] && vz_i386_via_qemu && qemu=yes
     if [[ ${1:-} == --probe ]]; then
         [[ -x $vz_loader ]] || return 1
@@ -98,6 +99,7 @@ vz_wine_main() {
         esac
         if [[ $vz_arch == win32 ]]; then
             vz_graphics=null
+            vz_emulated=yes
             # Tests can tell from this that they run under emulation.
             export VEZIVOD_WINE_QEMU=1
         fi
@@ -187,9 +189,12 @@ vz_prefix_locked() {
     [[ -f $ready ]] && return 0
     [[ $WINEPREFIX == "$default_prefix" ]] && rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    # Without a display: under qemu-i386, wineboot waits forever on a desktop
-    # that it opened on an X display.
-    if ! timeout -k 10 900 env -u DISPLAY "$vz_loader" wineboot --init 9>&- </dev/null >"$log" 2>&1 ||
+    # Made on the display its programs will use (Wine records the display
+    # devices it finds), or none for the null driver and under qemu-i386,
+    # where wineboot waits forever on a desktop that it opened on X.
+    local display=(env)
+    [[ $vz_graphics == null || $vz_emulated == yes ]] && display=(env -u DISPLAY)
+    if ! timeout -k 10 900 "${display[@]}" "$vz_loader" wineboot --init 9>&- </dev/null >"$log" 2>&1 ||
         ! timeout 120 wineserver -w 9>&-; then
         vz_die "creating $WINEPREFIX failed (see $log)"
     fi
