@@ -107,6 +107,12 @@ vz_wine_main() {
     vz_graphics=${VEZIVOD_WINE_GRAPHICS:-${vz_graphics:-x11}}
     [[ $vz_graphics == x11 || $vz_graphics == null ]] ||
         vz_die "VEZIVOD_WINE_GRAPHICS must be x11 or null"
+    # The programs that make the prefix and warm the server up run on the
+    # display the tests will use: the desktop that they start keeps it, and
+    # Wine records the display devices that it finds. Not for the null driver,
+    # nor under qemu-i386, where wineboot waits forever on a desktop on X.
+    vz_setup_env=(env)
+    [[ $vz_graphics == null || $vz_emulated == yes ]] && vz_setup_env=(env -u DISPLAY)
 
     case ${1:-} in
     --prepare)
@@ -189,12 +195,7 @@ vz_prefix_locked() {
     [[ -f $ready ]] && return 0
     [[ $WINEPREFIX == "$default_prefix" ]] && rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    # Made on the display its programs will use (Wine records the display
-    # devices it finds), or none for the null driver and under qemu-i386,
-    # where wineboot waits forever on a desktop that it opened on X.
-    local display=(env)
-    [[ $vz_graphics == null || $vz_emulated == yes ]] && display=(env -u DISPLAY)
-    if ! timeout -k 10 900 "${display[@]}" "$vz_loader" wineboot --init 9>&- </dev/null >"$log" 2>&1 ||
+    if ! timeout -k 10 900 "${vz_setup_env[@]}" "$vz_loader" wineboot --init 9>&- </dev/null >"$log" 2>&1 ||
         ! timeout 120 wineserver -w 9>&-; then
         vz_die "creating $WINEPREFIX failed (see $log)"
     fi
@@ -206,7 +207,7 @@ vz_prefix_locked() {
 # Sets the graphics driver in the prefix's registry: when the prefix is made
 # and again when the server starts, so that a change takes effect there.
 vz_set_graphics() {
-    timeout -k 10 300 env -u DISPLAY "$vz_loader" reg add 'HKCU\Software\Wine\Drivers' \
+    timeout -k 10 300 "${vz_setup_env[@]}" "$vz_loader" reg add 'HKCU\Software\Wine\Drivers' \
         /v Graphics /d "$vz_graphics" /f 9>&- </dev/null >/dev/null 2>&1
 }
 
