@@ -31,7 +31,8 @@ vz_i386_via_qemu() {
 # runs tells whether this machine runs i386 code at all (natively or through a
 # binfmt_misc entry), without needing a 32-bit compiler. vz_runs_i386 DIR
 vz_runs_i386() {
-    local probe=$1/vezivod-probe-i386 rc=0
+    local probe rc=0
+    probe=$(mktemp "$1/vezivod-probe.XXXXXX") || return 1
     printf '%b' \
         '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
         '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' \
@@ -39,8 +40,8 @@ vz_runs_i386() {
         '\x00\x00\x00\x00' \
         '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' \
         '\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' \
-        '\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe" &&
-        chmod +x "$probe" || return 1
+        '\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
+    chmod +x "$probe"
     "$probe" 2>/dev/null || rc=$?
     rm -f "$probe"
     [[ $rc == 42 ]]
