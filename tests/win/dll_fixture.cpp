@@ -29,3 +29,31 @@ FARPROC VezivodExport(const char* name) { return GetProcAddress(VezivodDll(), na
 FARPROC VezivodExportByOrdinal(unsigned ordinal) {
     return GetProcAddress(VezivodDll(), MAKEINTRESOURCEA(ordinal));
 }
+
+std::int32_t CallWithBlockPushed(FARPROC fn, ScriptCallBlock* block, bool* stackIntact) {
+#if defined(__i386__)
+    std::int32_t result = 0;
+    std::uint32_t before = 0;
+    std::uint32_t after = 0;
+    // ESI is kept by every cdecl callee; it holds the stack pointer across
+    // the call, which also restores it for the rest of the test.
+    __asm__ __volatile__(
+        "movl %%esp, %%esi\n\t"
+        "pushl %[block]\n\t"
+        "call *%[fn]\n\t"
+        "addl $4, %%esp\n\t"
+        "movl %%esp, %[after]\n\t"
+        "movl %%esi, %[before]\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "=a"(result), [after] "=r"(after), [before] "=r"(before)
+        : [block] "r"(block), [fn] "r"(fn)
+        : "ecx", "edx", "esi", "memory", "cc");
+    *stackIntact = before == after;
+    return result;
+#else
+    *stackIntact = true;
+    return reinterpret_cast<BlockExport>(reinterpret_cast<void*>(fn))(block);
+#endif
+}
+
+bool UnderI386Emulation() { return GetEnvironmentVariableA("VEZIVOD_WINE_QEMU", nullptr, 0) != 0; }

@@ -18,10 +18,23 @@ std::string VezivodDllPath();
 // The loaded DLL; the test fails (and the process aborts) if it cannot load.
 HMODULE VezivodDll();
 
+// True when the test runs as a 32-bit program under user-mode emulation of
+// i386 (qemu-i386), as the project's runner tells it. There, threads that
+// run Wine's code at once share state they must not, and the log-off ends
+// in a fault inside Wine; the few tests that need either skip themselves.
+bool UnderI386Emulation();
+
 // An export found by name (nullptr when missing).
 FARPROC VezivodExport(const char* name);
 // An export found by ordinal (nullptr when missing).
 FARPROC VezivodExportByOrdinal(unsigned ordinal);
+
+// Calls an export as a 32-bit setup program does, whatever the export takes:
+// the block pointer pushed as one argument and removed by the caller after
+// the call. stackIntact tells whether the stack pointer came back to where it
+// was (an export that removed its argument itself would move it). On 64-bit
+// Windows there is one calling convention and the call is a plain one.
+std::int32_t CallWithBlockPushed(FARPROC fn, ScriptCallBlock* block, bool* stackIntact);
 
 inline BlockExport BlockFn(const char* name) {
     return reinterpret_cast<BlockExport>(reinterpret_cast<void*>(VezivodExport(name)));

@@ -123,12 +123,17 @@ protected:
     }
 
     static std::int32_t AutoAppend() {
-        const PlainExport autoAppend = PlainFn("QV_AutoAppend");
+        const FARPROC autoAppend = VezivodExport("QV_AutoAppend");
         if (autoAppend == nullptr) {
             ADD_FAILURE() << "QV_AutoAppend is not exported";
             return 0;
         }
-        return autoAppend();
+        // A setup program pushes its block to every export.
+        ScriptCallBlock block{};
+        bool stackIntact = false;
+        const std::int32_t result = CallWithBlockPushed(autoAppend, &block, &stackIntact);
+        EXPECT_TRUE(stackIntact);
+        return result;
     }
 
 private:
