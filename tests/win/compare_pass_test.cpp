@@ -241,7 +241,6 @@ DWORD WINAPI RunChecks(LPVOID argument) {
 }
 
 TEST_F(CompPassTest, ChecksOnSeveralThreadsAtOnce) {
-    if (UnderI386Emulation()) GTEST_SKIP() << "threads in Wine at once are not safe under qemu-i386";
     // Threads started after the DLL was loaded each get a generator state of
     // their own and give the same answers as the loading thread.
     StoreBinary("Master", "Quorvane-7");

@@ -55,5 +55,3 @@ std::int32_t CallWithBlockPushed(FARPROC fn, ScriptCallBlock* block, bool* stack
     return reinterpret_cast<BlockExport>(reinterpret_cast<void*>(fn))(block);
 #endif
 }
-
-bool UnderI386Emulation() { return GetEnvironmentVariableA("VEZIVOD_WINE_QEMU", nullptr, 0) != 0; }

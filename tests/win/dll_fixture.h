@@ -18,12 +18,6 @@ std::string VezivodDllPath();
 // The loaded DLL; the test fails (and the process aborts) if it cannot load.
 HMODULE VezivodDll();
 
-// True when the test runs as a 32-bit program under user-mode emulation of
-// i386 (qemu-i386), as the project's runner tells it. There, threads that
-// run Wine's code at once share state they must not, and the log-off ends
-// in a fault inside Wine; the few tests that need either skip themselves.
-bool UnderI386Emulation();
-
 // An export found by name (nullptr when missing).
 FARPROC VezivodExport(const char* name);
 // An export found by ordinal (nullptr when missing).

@@ -801,7 +801,6 @@ TEST(SystemActionsReboot, LogOffQueryReachesWindowsOfItsOwnPrefixOnly) {
     if (!RunningOnWine() || VEZIVOD_WINE_RUNNER[0] == '\0') {
         GTEST_SKIP() << "asks for a log-off: runs only under Wine, in a prefix of its own";
     }
-    if (UnderI386Emulation()) GTEST_SKIP() << "Wine's log-off faults under qemu-i386";
 
     char exe[MAX_PATH] = {};
     ASSERT_NE(GetModuleFileNameA(nullptr, exe, MAX_PATH), 0u);
