@@ -21,6 +21,7 @@
 #include "common/guarded_table.h"
 #include "password/scramble.h"
 #include "win/dll_fixture.h"
+#include "win/prefix_lock.h"
 
 namespace {
 
@@ -63,17 +64,11 @@ protected:
     };
 
     void SetUp() override {
-        lock_ = CreateMutexA(nullptr, FALSE, "VezivodTestPasswordsKey");
-        ASSERT_NE(lock_, nullptr);
-        const DWORD waited = WaitForSingleObject(lock_, INFINITE);
-        ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
-        locked_ = true;
+        ASSERT_TRUE(lock_.held());
         RemoveKeys();
     }
     void TearDown() override {
         RemoveKeys();
-        if (locked_) ReleaseMutex(lock_);
-        if (lock_ != nullptr) CloseHandle(lock_);
     }
 
     static void RemoveKeys() {
@@ -96,8 +91,7 @@ protected:
     }
 
 private:
-    HANDLE lock_ = nullptr;
-    bool locked_ = false;
+    PrefixLock lock_{kPasswordsKeyLock};
 };
 
 TEST_F(CompPassBadInput, TypedTextsAroundTheLimitsOnHostileBlocks) {
@@ -148,10 +142,8 @@ TEST_F(CompPassBadInput, TypedTextsAroundTheLimitsOnHostileBlocks) {
 // caller removes the arguments) must see the file cleaned and the block left
 // alone.
 TEST(BadInputDll, AutoAppendIgnoresTheBlockPassedToIt) {
-    const HANDLE lock = CreateMutexA(nullptr, FALSE, "VezivodStartupFileTest");
-    ASSERT_NE(lock, nullptr);
-    const DWORD waited = WaitForSingleObject(lock, 60000);
-    ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+    const PrefixLock lock(kStartupFileLock);
+    ASSERT_TRUE(lock.held());
 
     // The file as it was, to be put back.
     const DWORD attributes = GetFileAttributesA(kStartupFilePath);
@@ -205,17 +197,13 @@ TEST(BadInputDll, AutoAppendIgnoresTheBlockPassedToIt) {
         EXPECT_TRUE(writeAll(std::string(saved.begin(), saved.end())));
         SetFileAttributesA(kStartupFilePath, attributes);
     }
-    ReleaseMutex(lock);
-    CloseHandle(lock);
 }
 
 // The window and registry exports hold the lock of their own tests: the Run
 // keys and the window titles belong to the whole prefix.
 TEST(BadInputDll, WindowAndRegistryExportsOnHostileBlocks) {
-    const HANDLE lock = CreateMutexA(nullptr, FALSE, "VezivodTestSystemActions");
-    ASSERT_NE(lock, nullptr);
-    const DWORD waited = WaitForSingleObject(lock, INFINITE);
-    ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+    const PrefixLock lock(kDesktopAndRunKeysLock);
+    ASSERT_TRUE(lock.held());
 
     // No product window, no Control Panel: QV_BootKeys answers 0 whatever the
     // title, and asks no window for a missing or empty one.
@@ -247,8 +235,6 @@ TEST(BadInputDll, WindowAndRegistryExportsOnHostileBlocks) {
         }
     }
 
-    ReleaseMutex(lock);
-    CloseHandle(lock);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "host/host_table.h"
 #include "win/dll_fixture.h"
+#include "win/prefix_lock.h"
 
 namespace {
 
@@ -29,9 +30,8 @@ TEST(CallingConvention, EveryCallLeavesTheStackWhereItWas) {
         {"QV_DESEncryptData", 10, 1},
     };
     // The window exports share the desktop with the window tests.
-    const HANDLE lock = CreateMutexA(nullptr, FALSE, "VezivodTestSystemActions");
-    ASSERT_NE(lock, nullptr);
-    WaitForSingleObject(lock, INFINITE);
+    const PrefixLock lock(kDesktopAndRunKeysLock);
+    ASSERT_TRUE(lock.held());
     for (const Call& call : calls) {
         for (const bool byOrdinal : {false, true}) {
             SCOPED_TRACE(std::string(call.name) + (byOrdinal ? " by ordinal" : " by name"));
@@ -46,8 +46,6 @@ TEST(CallingConvention, EveryCallLeavesTheStackWhereItWas) {
             EXPECT_TRUE(stackIntact);
         }
     }
-    ReleaseMutex(lock);
-    CloseHandle(lock);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "host/host_table.h"
 #include "password/scramble.h"
 #include "win/dll_fixture.h"
+#include "win/prefix_lock.h"
 
 namespace {
 
@@ -40,26 +41,17 @@ Bytes WithTerminator(Bytes bytes) {
     return bytes;
 }
 
-// The tests run in processes of their own, side by side, and all use the one
-// key that the DLL reads: each holds this lock while it owns the key.
-constexpr char kKeyLockName[] = "VezivodTestPasswordsKey";
-
 class CompPassTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        keyLock_ = CreateMutexA(nullptr, FALSE, kKeyLockName);
-        ASSERT_NE(keyLock_, nullptr);
-        const DWORD waited = WaitForSingleObject(keyLock_, INFINITE);
-        ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
-        locked_ = true;
+        // Every test of the passwords key holds its lock while it owns the key.
+        ASSERT_TRUE(keyLock_.held());
         RemoveKeys();
         compPass_ = BlockFn("QV_CompPass");
         ASSERT_NE(compPass_, nullptr);
     }
     void TearDown() override {
         RemoveKeys();
-        if (locked_) ReleaseMutex(keyLock_);
-        if (keyLock_ != nullptr) CloseHandle(keyLock_);
     }
 
     static void RemoveKeys() {
@@ -105,8 +97,7 @@ protected:
     }
 
     BlockExport compPass_ = nullptr;
-    HANDLE keyLock_ = nullptr;
-    bool locked_ = false;
+    PrefixLock keyLock_{kPasswordsKeyLock};
 };
 
 TEST_F(CompPassTest, KnownScrambledTexts) {

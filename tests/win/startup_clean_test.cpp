@@ -8,6 +8,7 @@
 #include "cleanup/startup_clean.h"
 #include "host/host_table.h"
 #include "win/dll_fixture.h"
+#include "win/prefix_lock.h"
 
 namespace {
 
@@ -82,12 +83,7 @@ const std::string kSample =
 class StartupFile : public testing::Test {
 protected:
     void SetUp() override {
-        // CTest runs tests in parallel processes, and these share one file.
-        lock_ = CreateMutexA(nullptr, FALSE, "VezivodStartupFileTest");
-        ASSERT_NE(lock_, nullptr);
-        const DWORD wait = WaitForSingleObject(lock_, 60000);
-        ASSERT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
-        locked_ = true;
+        ASSERT_TRUE(lock_.held());
 
         const DWORD attributes = GetFileAttributesA(kStartupFilePath);
         hadFile_ = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -100,15 +96,12 @@ protected:
     }
 
     void TearDown() override {
-        if (locked_) {
-            RemoveStartupFile();
-            if (hadFile_) {
-                EXPECT_TRUE(WriteBytes(kStartupFilePath, savedBytes_));
-                SetFileAttributesA(kStartupFilePath, savedAttributes_);
-            }
-            ReleaseMutex(lock_);
+        if (!lock_.held()) return;
+        RemoveStartupFile();
+        if (hadFile_) {
+            EXPECT_TRUE(WriteBytes(kStartupFilePath, savedBytes_));
+            SetFileAttributesA(kStartupFilePath, savedAttributes_);
         }
-        if (lock_ != nullptr) CloseHandle(lock_);
     }
 
     static void Create(const std::string& bytes, DWORD attributes) {
@@ -137,8 +130,7 @@ protected:
     }
 
 private:
-    HANDLE lock_ = nullptr;
-    bool locked_ = false;
+    PrefixLock lock_{kStartupFileLock};
     bool hadFile_ = false;
     DWORD savedAttributes_ = 0;
     std::string savedBytes_;

@@ -25,6 +25,7 @@
 #include "host/host_table.h"
 #include "password/scramble.h"
 #include "win/dll_fixture.h"
+#include "win/prefix_lock.h"
 
 namespace {
 
@@ -34,25 +35,12 @@ namespace {
 // The tests run in processes of their own, side by side. The Run keys, the
 // fixed window titles and the message box's caption belong to the whole
 // prefix, so each test holds this lock throughout.
-constexpr char kLockName[] = "VezivodTestSystemActions";
-
 class SystemActionsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        lock_ = CreateMutexA(nullptr, FALSE, kLockName);
-        ASSERT_NE(lock_, nullptr);
-        const DWORD waited = WaitForSingleObject(lock_, INFINITE);
-        ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
-        locked_ = true;
-    }
-    void TearDown() override {
-        if (locked_) ReleaseMutex(lock_);
-        if (lock_ != nullptr) CloseHandle(lock_);
-    }
+    void SetUp() override { ASSERT_TRUE(lock_.held()); }
 
 private:
-    HANDLE lock_ = nullptr;
-    bool locked_ = false;
+    PrefixLock lock_{kDesktopAndRunKeysLock};
 };
 
 bool RunningOnWine() {
